@@ -1,0 +1,1 @@
+#include "sim/virtual_clock.h"
