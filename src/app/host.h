@@ -40,6 +40,11 @@ class Host {
   // The four indicator boxes or the result field changed: redraw them.
   virtual void IndicatorsChanged() {}
   virtual void SetBusyCursor(bool busy) { (void)busy; }
+
+  // UpravlKnopk: lock = true saves the enabled state of the fifteen operation
+  // controls and disables them (the starting control stays enabled); lock = false
+  // gives the saved states back. The window knows which control started the run.
+  virtual void UpravlKnopk(bool lock) { (void)lock; }
 };
 
 // Gauge1: the bar stores every position clamped to [0, max], like the window's

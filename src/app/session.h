@@ -63,6 +63,12 @@ struct Session {
   std::string autoResult = "OK";  // StaticText1 of the main window
   bool protectOn = false;         // RadioButton2 "Поставить защиту"; cleared = RadioButton1
 
+  // Settings kept for the parameters window: the two image paths.
+  std::string edit2 = "c:\\";
+  std::string edit5 = "c:\\";
+  // Obnovl: the update layout (set as delivered); cleared shows the full layout.
+  bool obnovl = true;
+
   // True while an operation runs; a second start is refused.
   bool busy = false;
 };
