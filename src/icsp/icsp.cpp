@@ -107,7 +107,7 @@ void Icsp::BulkErase() {
   SendPayload(0x0000);
 }
 
-void Icsp::EnterIcsp() {
+void Icsp::EnterIcsp(const std::function<void()>& beforeLastPause) {
   lines_.SetPgc(0);
   lines_.SetPgd(1);
   lines_.Delay(1200);
@@ -116,6 +116,7 @@ void Icsp::EnterIcsp() {
   lines_.SetVpp(0);
   lines_.Tick();
   lines_.SetVpp(1);
+  if (beforeLastPause) beforeLastPause();
   lines_.Delay(500);
 }
 

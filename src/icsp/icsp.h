@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "app/selection.h"
 #include "transport/icsp_lines.h"
@@ -42,7 +43,9 @@ class Icsp {
   void SetTblptr(uint32_t addr);
   void ClearTblptr();
   void BulkErase();
-  void EnterIcsp();
+  // beforeLastPause runs between the voltage steps and the last pause (callers
+  // set up their progress bar there).
+  void EnterIcsp(const std::function<void()>& beforeLastPause = {});
   void LeaveIcsp();
 
   // A table read of one byte: command 1001 and the data phase.
