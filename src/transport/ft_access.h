@@ -39,8 +39,15 @@ class FtAccess {
   bool OpenUsbProgrammerDevice(const std::string& description);
   bool OpenUsbProgrammer();
 
-  // Writes come from the line driver's output buffer (FtOutBuff).
+  // Writes come from the line driver's output buffer (FtOutBuff), which holds
+  // kBufferSize bytes.
   void SetOutBuffer(const uint8_t* out) { outBuff_ = out; }
+
+  static constexpr uint32_t kBufferSize = 65536;
+  static constexpr size_t kOpenNameMax = 49;  // the open-name buffer holds 49 characters and a NUL
+  static constexpr uint32_t kBaud = 153600;
+  static constexpr uint32_t kTimeoutMs = 5000;
+  static constexpr uint32_t kPollMeasureMs = 100;
 
   std::vector<uint8_t> ftInBuff = std::vector<uint8_t>(65536);  // FtInBuff
   FT_HANDLE ftHandle = nullptr;  // FtHandle
@@ -50,6 +57,15 @@ class FtAccess {
   uint32_t baudValue = 0;
   bool ftOpened = false;         // FtOpened
   uint32_t ftPollsPerMs = 0;     // FtPollsPerMs
+  // The raw count behind FtPollsPerMs: requests that fitted in the 100 ms of the
+  // measurement. Keeps the rate when fewer than one request fits in a millisecond.
+  uint32_t ftPollsPer100Ms = 0;
+  // Status of the last FT_Write and FT_Read call: their wrappers return byte
+  // counts, so a caller that must tell a refused call from a short one looks here.
+  FT_STATUS lastWriteStatus = FT_OK;
+  FT_STATUS lastReadStatus = FT_OK;
+  // The text passed to the last open request, as cut to the open-name buffer.
+  std::string openName;
 
  private:
   D2xx& d2xx_;

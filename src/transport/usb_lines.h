@@ -21,6 +21,8 @@ class UsbLines {
   static constexpr uint8_t kPgdLow = 0x40;        // bit 6: 1 pulls PGD low
   static constexpr uint8_t kSampleMarker = 0x80;  // bit 7: this byte's echo is a sample
   static constexpr uint32_t kBufferSize = 65536;
+  static constexpr uint32_t kMaxQueued = kBufferSize - 1;  // FTIndxOutBuff never passes it
+  static constexpr int kWriteAttempts = 101;
 
   UsbLines(FtAccess& ft, Host& host, const Selection& sel);
 
@@ -48,8 +50,16 @@ class UsbLines {
 
   FtAccess& Ft() { return ft_; }
 
+  // The read-back rule of every read: only echoes with the sample marker count;
+  // each shifts the byte being built right and brings PGD (bit 3) into bit 7, so
+  // eight samples give a byte least significant bit first.
+  static uint8_t DecodeSamples(const uint8_t* echoes, uint32_t count);
+
  private:
   FtAccess& ft_;
+  void SetBit(uint8_t mask, bool on);
+  bool PollQueue();  // one queue-status request; false when the request failed
+
   Host& host_;
   const Selection& sel_;
 };
