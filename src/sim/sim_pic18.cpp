@@ -148,6 +148,9 @@ void SimPic18::LeaveProgramming(uint64_t now) {
 
 void SimPic18::ClockRise(uint64_t now) {
   SettleWrite(now);
+  // Each read bit stays on the line until the next rising edge, so the host can
+  // sample the last one after the 16th falling edge.
+  driving_ = false;
   // The chip needs P12 after VPP rises before it counts clocks.
   if (now - vppRiseNs_ < kP12VppToClockNs) {
     clockCounted_ = false;
@@ -190,10 +193,7 @@ void SimPic18::ClockFall(uint64_t now) {
   }
   operand_ = static_cast<uint16_t>(operand_ | bit << bits_);
   ++bits_;
-  if (bits_ == 16) {
-    driving_ = false;
-    FrameDone(now);
-  }
+  if (bits_ == 16) FrameDone(now);
 }
 
 void SimPic18::CommandDecoded(uint64_t now) {

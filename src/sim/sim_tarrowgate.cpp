@@ -4,6 +4,7 @@ namespace tvn::sim {
 
 SimTarrowgate::SimTarrowgate(VirtualClock& clock, Pic18Pins* chip, uint16_t base)
     : clock_(clock), chip_(nullptr), base_(base) {
+  pins_ = HostPins{false, false, false};  // registers start at 00h
   AttachChip(chip);
 }
 

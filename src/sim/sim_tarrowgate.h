@@ -17,11 +17,13 @@ class SimTarrowgate : public PortIo {
  public:
   static constexpr uint16_t kDefaultBase = 0x378;
   static constexpr uint64_t kPortAccessNs = 1000;
-  // The Zad circuit's delay from request to echo. It is shorter than one port
-  // access, so every wait for the echo ends at its first poll: a host Tick (one
-  // read, then four times a request write and a read) takes 9 us, and the
-  // clock's high phase in a PulsePgc (the Tick plus the write that ends it) 10 us.
-  static constexpr uint64_t kEchoDelayNs = 800;
+  // The Zad circuit's delay from request to echo, between one and two port
+  // accesses. A host Tick (wait for the echo low, raise the request, wait for the
+  // echo, drop it, twice) then takes 11 us when it follows another access and
+  // 12 us back to back; Delay(n) lasts 12 (n + 1) us, so Delay(120) holds the
+  // clock high for 1.45 ms (P9 is 1 ms), and the high phase of a full clock
+  // pulse is 12 us.
+  static constexpr uint64_t kEchoDelayNs = 1500;
 
   // Data register.
   static constexpr uint8_t kPgdPullLow = 0x01;
