@@ -96,6 +96,8 @@ class Operator {
   // Called once when the question is up; the default answers at once.
   std::function<bool()> readyToAnswer = [] { return true; };
   std::vector<QString> boxes;
+  // Any other modal window: the operator looks at it and closes it.
+  std::vector<QString> otherWindows;
 
  private:
   void Look() {
@@ -105,6 +107,9 @@ class Operator {
       box->done(0);
     } else if (pred_ && modal == pred_ && readyToAnswer()) {
       Find<QAbstractButton>(pred_, yes_ ? "BitBtn1" : "BitBtn2")->click();
+    } else if (modal && modal != pred_) {
+      otherWindows.push_back(modal->windowTitle());
+      modal->close();
     }
   }
 

@@ -92,6 +92,17 @@ TEST(MainWindowLock, StartingControlStaysEnabledWhileTheChipIsDriven) {
   EXPECT_FALSE(w.GetSession().busy);
 }
 
+TEST(MainWindowDebug, DebugButtonOpensTheHardwareWindowModally) {
+  App();
+  EmptyBench bench;
+  TProg12 w(bench, "test_gui");
+  w.show();
+  Operator op;
+  Find<QAbstractButton>(&w, "Otl_oborud")->click();
+  EXPECT_EQ(op.otherWindows, std::vector<QString>{Q("Отладка  оборудования.")});
+  EXPECT_TRUE(w.isVisible());
+}
+
 TEST(MainWindowHelp, TwiceShowsTheNineteenLinesOnceFromTheTop) {
   App();
   EmptyBench bench;
