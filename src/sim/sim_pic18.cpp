@@ -172,7 +172,6 @@ void SimPic18::ClockFall(uint64_t now) {
   clockCounted_ = false;
   uint64_t high = now - riseNs_;
   if (high < kMinClockPhaseNs) return;  // a glitch, not a clock
-  lastFallNs_ = now;
   // Data changed too close to the edge has not reached the latch yet.
   bool pullLow = now - pgdChangeNs_ < kDataSetupNs ? pgdPrevPullLow_ : host_.pgdPullLow;
   bool bit = !pullLow && !(driving_ && !driveLevel_);

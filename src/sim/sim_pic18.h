@@ -200,7 +200,6 @@ class SimPic18 : public Pic18Pins {
   uint64_t vppRiseNs_ = 0;
   bool clockCounted_ = false;  // the current high phase began in programming mode
   uint64_t riseNs_ = 0;
-  uint64_t lastFallNs_ = 0;
   Phase phase_ = Phase::Command;
   int bits_ = 0;
   uint8_t command_ = 0;
