@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTextCursor>
 
 #include "app/driver_help.h"
@@ -354,6 +355,8 @@ bool TProg12::Start() {
 
 void TProg12::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
+  if (centred_ || e->spontaneous()) return;
+  centred_ = true;
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }

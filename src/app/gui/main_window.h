@@ -101,6 +101,7 @@ class TProg12 : public QWidget, public Host {
   TForm_Pred* formPred_ = nullptr;
 
   bool formShown_ = false;
+  bool centred_ = false;
   bool closed_ = false;
   int logUpdateDepth_ = 0;
   QAbstractButton* sender_ = nullptr;  // control whose handler started the running operation
