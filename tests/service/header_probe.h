@@ -1,7 +1,7 @@
 // A logic analyser on the ICSP header: it records every change of the lines the
 // programmer drives and passes them on to a simulated chip, if one is plugged in.
-// Bytes are taken the way a PIC18 takes them: PGD as it stands at each falling
-// clock edge, least significant bit first.
+// Bytes are taken the way a PIC18 takes them: the PGD bit at each falling clock
+// edge, least significant bit first.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +16,15 @@ class HeaderProbe : public sim::Pic18Pins {
   struct Fall {
     uint64_t ns;
     uint64_t highNs;  // how long the clock was high before this edge
-    bool pgd;         // PGD line level at the edge
+    bool pgd;         // what the programmer puts on PGD: true = released (bit 1)
   };
 
   explicit HeaderProbe(sim::Pic18Pins* chip = nullptr) : chip_(chip) {}
 
   void Drive(const sim::HostPins& p, uint64_t nowNs) override {
-    if (!first_ && last_.pgc && !p.pgc) falls.push_back(Fall{nowNs, nowNs - riseNs_, LineAt(p, nowNs)});
+    // The programmer's own bit: a chip in programming mode may answer on the
+    // line at the same time, and that is not what was sent.
+    if (!first_ && last_.pgc && !p.pgc) falls.push_back(Fall{nowNs, nowNs - riseNs_, !p.pgdPullLow});
     if ((first_ || !last_.pgc) && p.pgc) riseNs_ = nowNs;
     if ((first_ || !last_.vpp) && p.vpp) ++vppRises;
     first_ = false;
@@ -30,7 +32,10 @@ class HeaderProbe : public sim::Pic18Pins {
     ++changes;
     if (chip_) chip_->Drive(p, nowNs);
   }
-  bool PgdLine(uint64_t nowNs) const override { return LineAt(last_, nowNs); }
+  bool PgdLine(uint64_t nowNs) const override {
+    if (chip_) return chip_->PgdLine(nowNs);
+    return !last_.pgdPullLow;  // only the programmer's driver and its pull-up
+  }
 
   const sim::HostPins& Pins() const { return last_; }
 
@@ -61,10 +66,6 @@ class HeaderProbe : public sim::Pic18Pins {
   uint64_t changes = 0;
 
  private:
-  bool LineAt(const sim::HostPins& p, uint64_t nowNs) const {
-    if (chip_) return chip_->PgdLine(nowNs);
-    return !p.pgdPullLow;  // only the programmer's driver and its pull-up
-  }
   sim::Pic18Pins* chip_;
   sim::HostPins last_{};
   bool first_ = true;
