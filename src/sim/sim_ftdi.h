@@ -16,11 +16,13 @@
 //
 // Timing on the virtual clock: bytes are applied one after another at the
 // bit-bang rate of 4 x baud bytes per second (libftdi's rule; 614400 bytes/s at
-// 153600 baud, 1.63 us a byte), each at its own virtual time. A write blocks until
-// its bytes are on the lines. Each echo becomes readable one USB frame (1 ms)
-// after its byte was sampled, so a transfer costs at least 1 ms plus its bytes.
-// A queue-status request costs a fixed 20 us by default, so the poll rate the
-// program measures on it behaves like a real device's.
+// 153600 baud, 1.63 us a byte), each at its own virtual time; the chip's Drive
+// is called for every byte that changes its lines, at that byte's time. A write
+// blocks until its bytes are on the lines. Each echo becomes readable one USB
+// frame (1 ms, or the latency timer if longer) after its byte was sampled, so a
+// transfer costs at least 1 ms plus its bytes. A queue-status request costs a
+// fixed 20 us by default, so the poll rate the program measures on it behaves
+// like a real device's.
 #pragma once
 
 #include <cstdint>
