@@ -124,7 +124,9 @@ FT_STATUS LibFtdiD2xx::ListDeviceCount(int32_t* count) {
 FT_STATUS LibFtdiD2xx::ListDeviceDescription(int32_t index, char* buf64) {
   if (!buf64) return FT_INVALID_PARAMETER;
   buf64[0] = 0;
-  if (!listCtx_ || index < 0 || static_cast<size_t>(index) >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+  if (!listCtx_) return FT_DEVICE_NOT_FOUND;
+  if (listed_.empty()) listed_ = Enumerate(listCtx_);  // asked by index without a count first
+  if (index < 0 || static_cast<size_t>(index) >= listed_.size()) return FT_DEVICE_NOT_FOUND;
   std::string desc;
   FT_STATUS st = DescriptionOf(listCtx_, listed_[static_cast<size_t>(index)], &desc);
   if (st != FT_OK) return st;
@@ -217,7 +219,7 @@ FT_STATUS LibFtdiD2xx::SetTimeouts(FT_HANDLE h, uint32_t readMs, uint32_t writeM
   FT_STATUS st;
   Device* d = Lookup(h, &st);
   if (!d) return st;
-  // libusb takes 0 as "no time-out", like the vendor's library.
+  // libusb takes 0 as "no time-out", as the D2XX call does.
   d->readTimeoutMs = readMs;
   d->writeTimeoutMs = writeMs;
   d->ctx->usb_read_timeout = static_cast<int>(std::min<uint32_t>(readMs, INT32_MAX));
