@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@
 #include "app/gui/main_window.h"
 #include "app/session.h"
 #include "app/station.h"
+
+// Log lines in failure messages as text, not as UTF-16 code units.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tvn::test {
 
