@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "app/host.h"
@@ -68,6 +70,10 @@ struct Session {
   std::string edit5 = "c:\\";
   // Obnovl: the update layout (set as delivered); cleared shows the full layout.
   bool obnovl = true;
+
+  // Where the encrypted built-in images come from; empty means the ones linked
+  // into the program. The simulated bench uses it to hand over a damaged image.
+  std::function<std::span<const uint8_t>(bool prog4520)> imageSource;
 
   // True while an operation runs; a second start is refused.
   bool busy = false;

@@ -19,6 +19,8 @@ class Station {
   // Lines for the operation log once the window exists (e.g. why the printer
   // port could not be opened). Taken once.
   virtual std::vector<std::string> TakeStartupNotes() { return {}; }
+  // Called once the session over this station's hardware exists.
+  virtual void Attach(Session& s) { (void)s; }
   // Called once the settings are read, when the port base may have changed.
   virtual void SetPortBase(uint16_t base) { (void)base; }
 };

@@ -36,7 +36,13 @@ std::span<const uint8_t> BuiltinImage(bool prog4520) {
 
 const char* BuiltinImageName(bool prog4520) { return prog4520 ? "DATAARRAY1" : "DATAARRAY"; }
 
-int ExecuteResurse(Session& s) { return ExecuteResurse(s, BuiltinImage(s.sel.prog4520)); }
+namespace {
+std::span<const uint8_t> SelectedImage(const Session& s) {
+  return s.imageSource ? s.imageSource(s.sel.prog4520) : BuiltinImage(s.sel.prog4520);
+}
+}  // namespace
+
+int ExecuteResurse(Session& s) { return ExecuteResurse(s, SelectedImage(s)); }
 
 int ExecuteResurse(Session& s, std::span<const uint8_t> encrypted) {
   // The round keys are rebuilt at every load, so nothing of an earlier load
@@ -66,7 +72,7 @@ int ExecuteResurse(Session& s, std::span<const uint8_t> encrypted) {
   return r;
 }
 
-int SpeedButton7Click(Session& s) { return SpeedButton7Click(s, BuiltinImage(s.sel.prog4520)); }
+int SpeedButton7Click(Session& s) { return SpeedButton7Click(s, SelectedImage(s)); }
 
 int SpeedButton7Click(Session& s, std::span<const uint8_t> encrypted) {
   s.image.ResetProgramMemory();
