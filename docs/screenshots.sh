@@ -1,0 +1,35 @@
+#!/bin/sh
+# Screenshots of the main window after a simulated update, taken as an operator
+# would see them: the real program under Xvfb with a window manager, the question
+# answered and the update button pressed with xdotool. Needs xvfb, openbox,
+# xdotool and imagemagick.
+#   docs/screenshots.sh [program] [output dir]
+set -e
+BIN=$(realpath "${1:-build-gui/tvn2520ver}")
+OUT=$(realpath "${2:-docs}")
+
+shoot() {  # simulate-value output.png
+  xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+    openbox >/dev/null 2>&1 &
+    sleep 1
+    '$BIN' --simulate=$1 >/dev/null 2>&1 &
+    pid=\$!
+    xdotool search --sync --name 'Загрузка и подготовка данных' windowactivate --sync
+    sleep 1
+    xdotool key Return
+    win=\$(xdotool search --sync --onlyvisible --name 'Обновление модуля' | head -n 1)
+    sleep 1
+    eval \$(xdotool getwindowgeometry --shell \$win)
+    xdotool mousemove \$((X + 136)) \$((Y + 161))
+    sleep 0.5
+    xdotool click 1
+    sleep 5
+    xdotool mousemove 1020 760
+    sleep 1
+    import -window root -crop 803x482+\$((X - 3))+\$((Y - 41)) +repage '$OUT/$2'
+    kill \$pid
+  "
+}
+
+shoot "${SIM_OK:-lpt,2520}" update-ok.png
+shoot "${SIM_FAILED:-lpt,2520,stuck-bit=3:0}" update-failed.png
