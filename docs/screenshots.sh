@@ -14,10 +14,17 @@ shoot() {  # simulate-value output.png
     sleep 1
     '$BIN' --simulate=$1 >/dev/null 2>&1 &
     pid=\$!
-    xdotool search --sync --name 'Загрузка и подготовка данных' windowactivate --sync
+    xdotool search --sync --name 'Загрузка и подготовка данных' >/dev/null
     sleep 1
-    xdotool key Return
-    win=\$(xdotool search --sync --onlyvisible --name 'Обновление модуля' | head -n 1)
+    # Answer \"Да\" (the default button) until the main window shows.
+    win=
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+      win=\$(xdotool search --onlyvisible --name 'Обновление модуля' | head -n 1)
+      [ -n \"\$win\" ] && break
+      q=\$(xdotool search --onlyvisible --name 'Загрузка и подготовка данных' | head -n 1)
+      [ -n \"\$q\" ] && xdotool windowactivate --sync \$q key Return
+      sleep 1
+    done
     sleep 1
     eval \$(xdotool getwindowgeometry --shell \$win)
     xdotool mousemove \$((X + 136)) \$((Y + 161))
