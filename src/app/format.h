@@ -1,5 +1,6 @@
-// printf-style formatting of operator texts. "%x" gives upper-case digits without
-// prefix; a width pads with blanks, never zeros.
+// printf-style formatting of operator texts. Operator texts show hex numbers in
+// upper case without prefix, a width padding with blanks, never zeros: write
+// them as "%X" and "%3X", not "%03X".
 #pragma once
 
 #include <string>

@@ -173,7 +173,7 @@ bool ProgramMemory(Session& s) {
     s.host.Okno("Прогр. OK");
   } else {
     s.host.Okno("Запись не возможна.");
-    s.host.Okno(Format("Адр.:%03X  Эт=%04X  Чип=%04X", idx * 2, ref, chip));
+    s.host.Okno(Format("Адр.:%3X  Эт=%4X  Чип=%4X", idx * 2, ref, chip));
     s.host.Okno("Прогр. прервано.");
   }
   s.icsp.LeaveIcsp();
@@ -209,7 +209,7 @@ bool CompareMemory(Session& s) {
     uint16_t et = s.image.EtWord(i);
     uint16_t chip = s.image.ChipWord(i);
     if (et != chip) {
-      s.host.Okno(Format("%03X: Эт.%04X Рез.%04X", i * 2, et, chip));
+      s.host.Okno(Format("%3X: Эт.%4X Рез.%4X", i * 2, et, chip));
       ++errors;
     }
     s.progress.SetPos(i);
