@@ -13,4 +13,11 @@ class PortIo {
   virtual void PortOut(uint16_t port, uint8_t value) = 0;
 };
 
+// No printer port at all: reads give what an empty port gives, writes go nowhere.
+class NoPort : public PortIo {
+ public:
+  uint8_t PortIn(uint16_t) override { return 0xFF; }
+  void PortOut(uint16_t, uint8_t) override {}
+};
+
 }  // namespace tvn

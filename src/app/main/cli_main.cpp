@@ -100,6 +100,27 @@ int main(int argc, char** argv) {
 
   for (const std::string& f : faults) simValue += (simValue.empty() ? "" : ",") + f;
 
+  const std::string& command = rest[0];
+  if (command == "image") {
+    // The built-in image needs no programmer: no hardware is touched.
+    if (!((rest.size() == 2 || rest.size() == 3) && (rest[1] == "2520" || rest[1] == "252")))
+      return Fail("Неверные аргументы image (см. --help)");
+    tvn::ConsoleHost host(stderr, stderr);
+    tvn::NoPort noPort;
+    tvn::NoD2xx noUsb;
+    tvn::SystemTickSource ticks;
+    tvn::Session image(host, tvn::Hardware{noPort, noUsb, ticks});
+    image.sel.prog4520 = rest[1] == "2520";
+    if (tvn::SpeedButton7Click(image) != 0) return 1;
+    std::string hex = tvn::ReferenceImageHex(image.image);
+    if (rest.size() == 2) {
+      std::fputs(hex.c_str(), stdout);
+      return 0;
+    }
+    if (!WriteFile(rest[2], hex)) return Fail("Не удалось записать файл " + rest[2] + ": " + std::strerror(errno));
+    return 0;
+  }
+
   std::unique_ptr<tvn::Station> station;
   if (simulate) {
     std::string error;
@@ -116,7 +137,6 @@ int main(int argc, char** argv) {
   station->Attach(session);
   for (const std::string& note : station->TakeStartupNotes()) host.Okno(note);
 
-  const std::string& command = rest[0];
   if (command == "update" && rest.size() == 1) {
     return tvn::SpeedButton4Click(session) ? 0 : 1;
   }
@@ -136,18 +156,6 @@ int main(int argc, char** argv) {
       return Fail("Не удалось записать файл " + rest[1] + ": " + std::strerror(errno));
     }
     host.Okno("Память программ записана в " + rest[1]);
-    return 0;
-  }
-  if (command == "image" && (rest.size() == 2 || rest.size() == 3) && (rest[1] == "2520" || rest[1] == "252")) {
-    session.sel.prog4520 = rest[1] == "2520";
-    session.image.bootWords = session.sel.prog4520 ? 1024 : 384;
-    if (tvn::SpeedButton7Click(session) != 0) return 1;
-    std::string hex = tvn::ReferenceImageHex(session.image);
-    if (rest.size() == 2) {
-      std::fputs(hex.c_str(), stdout);
-      return 0;
-    }
-    if (!WriteFile(rest[2], hex)) return Fail("Не удалось записать файл " + rest[2] + ": " + std::strerror(errno));
     return 0;
   }
   return Fail("Неизвестная команда или неверные аргументы (см. --help)");
