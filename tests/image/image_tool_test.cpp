@@ -24,6 +24,7 @@ class ImageTool : public testing::Test {
  protected:
   void SetUp() override {
     const char* dir = std::getenv("TVN_TOOLS_DIR");
+    if (!dir) dir = TVN_TOOLS_DIR_PATH;
     if (!dir || !fs::exists(fs::path(dir) / "tvnimage")) GTEST_SKIP() << "tvnimage not built";
     tool_ = (fs::path(dir) / "tvnimage").string();
   }
