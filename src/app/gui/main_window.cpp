@@ -116,6 +116,7 @@ TProg12::TProg12(Station& station, std::string argv0, QWidget* parent)
   setFont(WindowFont(font()));
 
   session_ = std::make_unique<Session>(*this, station_.GetHardware());
+  station_.Attach(*session_);
   BuildUpdateLayout();
   BuildFullLayout();
   FormCreate();
@@ -370,7 +371,11 @@ void TProg12::FormShow() {
   settingsPath_ = SettingsPath(argv0_.c_str());
   const uint16_t portBefore = session_->lpt.adrLpt;
   ReadSettings(*session_, settingsPath_);
-  if (session_->lpt.adrLpt != portBefore) station_.SetPortBase(session_->lpt.adrLpt);
+  if (session_->lpt.adrLpt != portBefore) {
+    // The port named by the settings is acquired now; say if it cannot be.
+    station_.SetPortBase(session_->lpt.adrLpt);
+    for (const std::string& note : station_.TakeStartupNotes()) Okno(note);
+  }
 
   formPred_->exec();  // "Да" detects, "Нет" has closed this window as well
 
