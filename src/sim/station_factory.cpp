@@ -20,7 +20,7 @@ namespace tvn::sim {
 
 namespace {
 
-struct SimSpec {
+struct SimPlan {
   bool lpt = true;
   bool usb = false;
   ChipModel model = ChipModel::Pic18F2520;
@@ -49,7 +49,7 @@ bool ParsePair(const std::string& text, uint64_t* a, uint64_t* b) {
   return ParseNumber(text.substr(0, colon), a) && ParseNumber(text.substr(colon + 1), b);
 }
 
-bool ParseToken(const std::string& token, SimSpec* spec, std::string* error) {
+bool ParseToken(const std::string& token, SimPlan* plan, std::string* error) {
   auto eq = token.find('=');
   std::string name = token.substr(0, eq);
   std::string value = eq == std::string::npos ? "" : token.substr(eq + 1);
@@ -59,51 +59,51 @@ bool ParseToken(const std::string& token, SimSpec* spec, std::string* error) {
     return false;
   };
   if (name == "lpt" || name == "usb" || name == "both" || name == "none") {
-    spec->lpt = name == "lpt" || name == "both";
-    spec->usb = name == "usb" || name == "both";
+    plan->lpt = name == "lpt" || name == "both";
+    plan->usb = name == "usb" || name == "both";
   } else if (name == "2520") {
-    spec->model = ChipModel::Pic18F2520;
+    plan->model = ChipModel::Pic18F2520;
   } else if (name == "252") {
-    spec->model = ChipModel::Pic18F252;
+    plan->model = ChipModel::Pic18F252;
   } else if (name == "no-chip") {
-    spec->faults.noChip = true;
+    plan->faults.noChip = true;
   } else if (name == "devid") {
     if (!ParsePair(value, &a, &b) || a > 0xFF || b > 0xFF) return bad();
-    spec->faults.devid1 = static_cast<uint8_t>(a);
-    spec->faults.devid2 = static_cast<uint8_t>(b);
+    plan->faults.devid1 = static_cast<uint8_t>(a);
+    plan->faults.devid2 = static_cast<uint8_t>(b);
   } else if (name == "devid-reads") {
     if (!ParseNumber(value, &a)) return bad();
-    spec->faults.devidOverrideReads = static_cast<uint32_t>(a);
+    plan->faults.devidOverrideReads = static_cast<uint32_t>(a);
   } else if (name == "stuck-bit") {
     if (!ParsePair(value, &a, &b) || a > 7 || b > 1) return bad();
-    spec->faults.stuckBit = static_cast<int>(a);
-    spec->faults.stuckLevel = b == 1;
+    plan->faults.stuckBit = static_cast<int>(a);
+    plan->faults.stuckLevel = b == 1;
   } else if (name == "bad-word" || name == "bad-word-once") {
     if (!ParseNumber(value, &a) || a >= 0x4000) return bad();
-    spec->faults.badWord = static_cast<uint32_t>(a);
-    spec->faults.badWordMode =
+    plan->faults.badWord = static_cast<uint32_t>(a);
+    plan->faults.badWordMode =
         name == "bad-word" ? SimPic18::BadWordMode::Always : SimPic18::BadWordMode::Once;
   } else if (name == "config-byte") {
     if (!ParseNumber(value, &a) || a > 13) return bad();
-    spec->faults.configNoWrite = static_cast<int>(a);
+    plan->faults.configNoWrite = static_cast<int>(a);
   } else if (name == "flaky") {
     char* end = nullptr;
     double p = std::strtod(value.c_str(), &end);
     if (value.empty() || *end || p < 0 || p > 1) return bad();
-    spec->faults.flakyReadProbability = p;
+    plan->faults.flakyReadProbability = p;
   } else if (name == "corrupt-image") {
-    spec->corruptImage = true;
+    plan->corruptImage = true;
   } else if (name == "unwritable-dir") {
-    spec->unwritableDir = true;
+    plan->unwritableDir = true;
   } else if (name == "unplug") {
     if (!ParseNumber(value, &a)) return bad();
-    spec->unplugAfter = a;
+    plan->unplugAfter = a;
   } else if (name == "short-writes") {
     if (!ParsePair(value, &a, &b) || a > 1000000 || b > 65535) return bad();
-    spec->shortWrites = std::make_pair(static_cast<int>(a), static_cast<uint32_t>(b));
+    plan->shortWrites = std::make_pair(static_cast<int>(a), static_cast<uint32_t>(b));
   } else if (name == "lost-echoes") {
     if (!ParsePair(value, &a, &b)) return bad();
-    spec->lostEchoes = std::make_pair(a, b);
+    plan->lostEchoes = std::make_pair(a, b);
   } else {
     *error = "Неизвестный параметр --simulate: " + token + " (см. --help)";
     return false;
@@ -113,21 +113,21 @@ bool ParseToken(const std::string& token, SimSpec* spec, std::string* error) {
 
 class SimStation : public Station {
  public:
-  explicit SimStation(const SimSpec& spec)
-      : spec_(spec),
-        chip_(spec.model),
+  explicit SimStation(const SimPlan& plan)
+      : plan_(plan),
+        chip_(plan.model),
         lpt_(clock_, &chip_),
         ftdi_(clock_, &chip_),
         ticks_(clock_) {
-    chip_.SetFaults(spec.faults);
-    lpt_.SetPresent(spec.lpt);
-    if (spec.usb)
+    chip_.SetFaults(plan.faults);
+    lpt_.SetPresent(plan.lpt);
+    if (plan.usb)
       ftdi_.SetDevices({"Nimbrella"});
     else
       ftdi_.SetAbsent();
-    if (spec.unplugAfter) ftdi_.UnplugAfter(*spec.unplugAfter);
-    if (spec.shortWrites) ftdi_.ShortWrites(spec.shortWrites->first, spec.shortWrites->second);
-    if (spec.lostEchoes) ftdi_.LoseEchoes(spec.lostEchoes->first, spec.lostEchoes->second);
+    if (plan.unplugAfter) ftdi_.UnplugAfter(*plan.unplugAfter);
+    if (plan.shortWrites) ftdi_.ShortWrites(plan.shortWrites->first, plan.shortWrites->second);
+    if (plan.lostEchoes) ftdi_.LoseEchoes(plan.lostEchoes->first, plan.lostEchoes->second);
   }
 
   ~SimStation() override {
@@ -142,8 +142,8 @@ class SimStation : public Station {
 
   std::string Describe() const override {
     std::string text = "симуляция: ";
-    text += spec_.lpt ? (spec_.usb ? "Tarrowgate и Nimbrella" : "Tarrowgate") : (spec_.usb ? "Nimbrella" : "без программатора");
-    text += spec_.model == ChipModel::Pic18F2520 ? ", PIC18F2520" : ", PIC18F252";
+    text += plan_.lpt ? (plan_.usb ? "Tarrowgate и Nimbrella" : "Tarrowgate") : (plan_.usb ? "Nimbrella" : "без программатора");
+    text += plan_.model == ChipModel::Pic18F2520 ? ", PIC18F2520" : ", PIC18F252";
     return text;
   }
 
@@ -154,7 +154,7 @@ class SimStation : public Station {
   }
 
   void Attach(Session& s) override {
-    if (spec_.corruptImage) {
+    if (plan_.corruptImage) {
       // One flipped byte in the middle of the ciphertext: the decrypted text
       // then fails its record checksum.
       for (bool prog4520 : {false, true}) {
@@ -168,7 +168,7 @@ class SimStation : public Station {
         return std::span<const uint8_t>(v.data(), v.size());
       };
     }
-    if (spec_.unwritableDir) MakeDirectoryUnwritable();
+    if (plan_.unwritableDir) MakeDirectoryUnwritable();
   }
 
   void SetPortBase(uint16_t base) override { lpt_.SetBase(base); }
@@ -190,7 +190,7 @@ class SimStation : public Station {
     ::rmdir(tmpl.data());
   }
 
-  SimSpec spec_;
+  SimPlan plan_;
   VirtualClock clock_;
   SimPic18 chip_;
   SimTarrowgate lpt_;
@@ -225,14 +225,14 @@ std::string SimulateHelp() {
 }
 
 std::unique_ptr<Station> MakeSimStation(const std::string& value, std::string* error) {
-  SimSpec spec;
+  SimPlan plan;
   std::stringstream in(value);
   std::string token;
   while (std::getline(in, token, ',')) {
     if (token.empty()) continue;
-    if (!ParseToken(token, &spec, error)) return nullptr;
+    if (!ParseToken(token, &plan, error)) return nullptr;
   }
-  return std::make_unique<SimStation>(spec);
+  return std::make_unique<SimStation>(plan);
 }
 
 }  // namespace tvn::sim
