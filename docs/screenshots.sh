@@ -5,7 +5,12 @@
 # xdotool and imagemagick.
 #   docs/screenshots.sh [program] [output dir]
 set -e
-BIN=$(realpath "${1:-build-gui/tvn2520ver}")
+# What the screenshots need beyond the build (Debian 12, as root).
+for p in xvfb xauth openbox xdotool imagemagick; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing; }
+BIN=$(realpath "${1:-build/tvn2520ver}")
 OUT=$(realpath "${2:-docs}")
 
 shoot() {  # simulate-value output.png
