@@ -105,11 +105,7 @@ void DecodeBatch(Session& s, uint32_t first, uint32_t received) {
   uint8_t value = 0;
   int samples = 0;
   for (uint32_t k = 0; k < received && k < in.size() && byteIndex < 2 * kRowWords; ++k) {
-    uint8_t echo = in[k];
-    if (!(echo & UsbLines::kSampleMarker)) continue;
-    value = static_cast<uint8_t>(value >> 1);
-    if (echo & UsbLines::kPgdIn) value |= 0x80;
-    if (++samples < 8) continue;
+    if (!UsbLines::ShiftInSample(&value, in[k]) || ++samples < 8) continue;
     uint32_t addr = 2 * first + byteIndex;
     if (addr < kImageBytes) s.image.buffChip[addr] = value;
     ++byteIndex;

@@ -175,11 +175,7 @@ void UsbLines::QueueReadIcspByte() {
 
 uint8_t UsbLines::DecodeSamples(const uint8_t* echoes, uint32_t count) {
   uint8_t r = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (!(echoes[i] & kSampleMarker)) continue;
-    r = static_cast<uint8_t>(r >> 1);
-    if (echoes[i] & kPgdIn) r |= 0x80;
-  }
+  for (uint32_t i = 0; i < count; ++i) ShiftInSample(&r, echoes[i]);
   return r;
 }
 

@@ -54,6 +54,12 @@ class UsbLines {
   // each shifts the byte being built right and brings PGD (bit 3) into bit 7, so
   // eight samples give a byte least significant bit first.
   static uint8_t DecodeSamples(const uint8_t* echoes, uint32_t count);
+  // One step of that rule; false when the echo is not a sample.
+  static bool ShiftInSample(uint8_t* r, uint8_t echo) {
+    if (!(echo & kSampleMarker)) return false;
+    *r = static_cast<uint8_t>((*r >> 1) | ((echo & kPgdIn) ? 0x80 : 0));
+    return true;
+  }
 
  private:
   FtAccess& ft_;

@@ -55,7 +55,9 @@ TEST_P(CommandLayer, CommandCodesGoOutLeastSignificantBitFirst) {
   b.s.icsp.SendPayload(0x0000);
   ASSERT_EQ(b.chip.Trace().size(), 1u);
   EXPECT_EQ(b.chip.Trace()[0].command, 0xC);
-  if (GetParam() == ChipModel::Pic18F252) EXPECT_TRUE(b.chip.SinglePanel());
+  if (GetParam() == ChipModel::Pic18F252) {
+    EXPECT_TRUE(b.chip.SinglePanel());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothChips, CommandLayer, ::testing::Values(ChipModel::Pic18F2520, ChipModel::Pic18F252),

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/console_host.h"
+#include "app/ini_file.h"
 #include "app/operations.h"
 #include "app/session.h"
 #include "app/station.h"
@@ -42,21 +42,27 @@ void PrintHelp() {
       tvn::sim::SimulateHelp().c_str());
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
-  std::string tmp = path + ".part";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    f << text;
-    f.flush();
-    if (!f) return false;
-  }
-  return std::rename(tmp.c_str(), path.c_str()) == 0;
-}
+// Writes the whole file or leaves the old one: never a half-written HEX file.
+int WriteOrFail(const std::string& path, const std::string& text);
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
   return 2;
+}
+
+int WriteOrFail(const std::string& path, const std::string& text) {
+  std::string why;
+  if (tvn::ReplaceFileAtomically(path, text, &why)) return 0;
+  return Fail("Не удалось записать файл " + path + ": " + why);
+}
+
+bool KnownCommand(const std::vector<std::string>& rest) {
+  const std::string& c = rest[0];
+  if (c == "update" || c == "detect" || c == "erase") return rest.size() == 1;
+  if (c == "read") return rest.size() == 2;
+  if (c == "image")
+    return (rest.size() == 2 || rest.size() == 3) && (rest[1] == "2520" || rest[1] == "252");
+  return false;
 }
 
 }  // namespace
@@ -100,11 +106,11 @@ int main(int argc, char** argv) {
 
   for (const std::string& f : faults) simValue += (simValue.empty() ? "" : ",") + f;
 
+  // Checked before any hardware is opened.
+  if (!KnownCommand(rest)) return Fail("Неизвестная команда или неверные аргументы (см. --help)");
   const std::string& command = rest[0];
   if (command == "image") {
     // The built-in image needs no programmer: no hardware is touched.
-    if (!((rest.size() == 2 || rest.size() == 3) && (rest[1] == "2520" || rest[1] == "252")))
-      return Fail("Неверные аргументы image (см. --help)");
     tvn::ConsoleHost host(stderr, stderr);
     tvn::NoPort noPort;
     tvn::NoD2xx noUsb;
@@ -117,8 +123,7 @@ int main(int argc, char** argv) {
       std::fputs(hex.c_str(), stdout);
       return 0;
     }
-    if (!WriteFile(rest[2], hex)) return Fail("Не удалось записать файл " + rest[2] + ": " + std::strerror(errno));
-    return 0;
+    return WriteOrFail(rest[2], hex);
   }
 
   std::unique_ptr<tvn::Station> station;
@@ -137,26 +142,19 @@ int main(int argc, char** argv) {
   station->Attach(session);
   for (const std::string& note : station->TakeStartupNotes()) host.Okno(note);
 
-  if (command == "update" && rest.size() == 1) {
-    return tvn::SpeedButton4Click(session) ? 0 : 1;
-  }
-  if (command == "detect" && rest.size() == 1) {
-    return tvn::DetectChip(session) ? 0 : 1;
-  }
-  if (command == "erase" && rest.size() == 1) {
+  if (command == "update") return tvn::SpeedButton4Click(session) ? 0 : 1;
+  if (command == "detect") return tvn::DetectChip(session) ? 0 : 1;
+  if (command == "erase") {
     if (!tvn::DetectChip(session)) return 1;
     tvn::SpeedButton12Click(session);
-    host.Okno("Очистка выполнена.");
+    // The erase itself checks nothing; say only what was done.
+    host.Okno("Команда очистки отправлена (результат не проверялся).");
     return 0;
   }
-  if (command == "read" && rest.size() == 2) {
-    if (!tvn::DetectChip(session)) return 1;
-    tvn::ReadMemory(session);
-    if (!WriteFile(rest[1], tvn::ChipImageHex(session.image))) {
-      return Fail("Не удалось записать файл " + rest[1] + ": " + std::strerror(errno));
-    }
-    host.Okno("Память программ записана в " + rest[1]);
-    return 0;
-  }
-  return Fail("Неизвестная команда или неверные аргументы (см. --help)");
+  // read FILE.hex
+  if (!tvn::DetectChip(session)) return 1;
+  tvn::ReadMemory(session);
+  if (int rc = WriteOrFail(rest[1], tvn::ChipImageHex(session.image))) return rc;
+  host.Okno("Память программ записана в " + rest[1]);
+  return 0;
 }
